@@ -2,11 +2,24 @@
 
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 
+#if defined(_WIN32)
+#include <vector>
+
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+#if defined(__APPLE__)
+#include <cstdint>
+
+#include <mach-o/dyld.h>
+#elif defined(__FreeBSD__) || defined(__NetBSD__)
+#include <sys/sysctl.h>
+#include <sys/types.h>
+#endif
 
 namespace prefixdb {
 namespace {
@@ -26,20 +39,62 @@ bool copy_path(std::string_view path, ExecutablePath& out) {
     return true;
 }
 
+// Each system's own answer to "which file is running", resolved to the real file.
+#if defined(_WIN32)
 bool system_reported_path(ExecutablePath& out) {
-#if defined(__linux__)
+    std::vector<wchar_t> wide(MAX_PATH);
+    while (true) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
+        if (length == 0) {
+            return false;
+        }
+        if (length < wide.size()) {
+            break;
+        }
+        // The name was cut short to fit: try again with more room.
+        wide.resize(wide.size() * 2);
+    }
+    return WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, out.text.data(),
+                               static_cast<int>(out.text.size()), nullptr, nullptr) > 0;
+}
+#elif defined(__APPLE__)
+bool system_reported_path(ExecutablePath& out) {
+    ExecutablePath raw{};
+    auto size = static_cast<std::uint32_t>(raw.text.size());
+    return _NSGetExecutablePath(raw.text.data(), &size) == 0 &&
+           realpath(raw.text.data(), out.text.data()) != nullptr;
+}
+#elif defined(__FreeBSD__) || defined(__NetBSD__)
+bool system_reported_path(ExecutablePath& out) {
+#if defined(__FreeBSD__)
+    const int name[] = {CTL_KERN, KERN_PROC, KERN_PROC_PATHNAME, -1};
+#else
+    const int name[] = {CTL_KERN, KERN_PROC_ARGS, -1, KERN_PROC_PATHNAME};
+#endif
+    std::size_t size = out.text.size();
+    return sysctl(name, 4, out.text.data(), &size, nullptr, 0) == 0 && size > 1;
+}
+#elif defined(__linux__)
+bool system_reported_path(ExecutablePath& out) {
     const ssize_t length = readlink("/proc/self/exe", out.text.data(), out.text.size());
     if (length <= 0 || static_cast<std::size_t>(length) >= out.text.size()) {
         return false;
     }
     out.text[static_cast<std::size_t>(length)] = '\0';
     return true;
-#else
-    static_cast<void>(out);
-    return false;
-#endif
 }
+#else
+bool system_reported_path(ExecutablePath&) {
+    return false;
+}
+#endif
 
+#if defined(_WIN32)
+bool find_program(std::string_view, const char*, ExecutablePath&) {
+    return false;
+}
+#else
 bool is_executable_file(const char* path) {
     struct stat status {};
     return stat(path, &status) == 0 && S_ISREG(status.st_mode) && access(path, X_OK) == 0;
@@ -71,6 +126,14 @@ bool find_in_search_path(std::string_view name, std::string_view search_path, Ex
     }
 }
 
+bool find_program(std::string_view name, const char* search_path, ExecutablePath& out) {
+    if (name.find('/') != std::string_view::npos) {
+        return realpath(name.data(), out.text.data()) != nullptr;
+    }
+    return search_path != nullptr && find_in_search_path(name, search_path, out);
+}
+#endif
+
 } // namespace
 
 ExecutablePath resolve_program(const char* argv0, const char* search_path) {
@@ -79,11 +142,7 @@ ExecutablePath resolve_program(const char* argv0, const char* search_path) {
         copy_path(program_name, path);
         return path;
     }
-    const std::string_view name = argv0;
-    const bool found = name.find('/') != std::string_view::npos
-                           ? realpath(argv0, path.text.data()) != nullptr
-                           : search_path != nullptr && find_in_search_path(name, search_path, path);
-    if (!found && !copy_path(name, path)) {
+    if (!find_program(argv0, search_path, path) && !copy_path(argv0, path)) {
         copy_path(program_name, path);
     }
     return path;

@@ -7,8 +7,13 @@
 
 namespace prefixdb {
 
-// Room for the longest path the system resolves.
+// Room for the longest path the system resolves: PATH_MAX bytes on POSIX systems, 32767 UTF-16
+// units (up to three bytes each once converted) on Windows.
+#ifdef _WIN32
+inline constexpr std::size_t max_path = 32768 * 3;
+#else
 inline constexpr std::size_t max_path = 4096;
+#endif
 
 // A NUL-terminated path.
 struct ExecutablePath {

@@ -7,7 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -48,10 +53,36 @@ struct Inspection {
     std::exit(status);
 }
 
+// Scripts see output in whole 4096-byte blocks, a terminal line by line. Windows has no line
+// buffering; there each line goes out whole, unbuffered.
+int output_buffering() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0 ? _IONBF : _IOFBF;
+#else
+    return isatty(STDOUT_FILENO) != 0 ? _IOLBF : _IOFBF;
+#endif
+}
+
+// Windows refuses to open a directory with "Permission denied"; name the real reason instead,
+// as the other systems do.
+int open_error(const char* name) {
+    const int error = errno;
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesA(name);
+    if (error == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return EISDIR;
+    }
+#else
+    static_cast<void>(name);
+#endif
+    return error;
+}
+
 Inspection inspect(const char* name) {
     std::FILE* const file = std::fopen(name, "rb");
     if (file == nullptr) {
-        return {Outcome::cannot_open, {}, errno};
+        return {Outcome::cannot_open, {}, open_error(name)};
     }
     // A buffer the size of the header makes the whole header one small read, and spares the
     // stream allocating a buffer of its own (and the stat that sizes it).
@@ -79,11 +110,11 @@ int write_error() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Scripts see output in whole 4096-byte blocks, a terminal line by line. The buffer is
-    // static because the stream still uses it while exit flushes it.
+    // The buffer is static because the stream still uses it while exit flushes it.
     static std::array<char, 4096> output_buffer;
-    std::setvbuf(stdout, output_buffer.data(), isatty(STDOUT_FILENO) != 0 ? _IOLBF : _IOFBF,
-                 output_buffer.size());
+    std::setvbuf(stdout, output_buffer.data(), output_buffering(), output_buffer.size());
+    // Messages go out at once, ahead of buffered lines, on every C library.
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
 
     if (argc < 2) {
         usage(argc > 0 ? argv[0] : nullptr);

@@ -33,6 +33,28 @@ std::string tool() {
     return override != nullptr ? override : PREFIXDB_TOOL;
 }
 
+// A Windows build of the tool runs under the program this names (Wine's loader).
+const char* windows_runner() {
+    return std::getenv("PREFIXDB_TOOL_RUNNER");
+}
+
+// What the tool writes on its text streams for \n: CR LF on Windows.
+std::string text(const std::string& lines) {
+    if (windows_runner() == nullptr) {
+        return lines;
+    }
+    std::string translated;
+    for (const char c : lines) {
+        translated += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    return translated;
+}
+
+#define SKIP_ON_WINDOWS(why)                                                                       \
+    if (windows_runner() != nullptr) {                                                             \
+        GTEST_SKIP() << "not for the Windows build: " << (why);                                    \
+    }
+
 std::string real(const std::string& path) {
     char resolved[PATH_MAX];
     return realpath(path.c_str(), resolved) != nullptr ? resolved : "";
@@ -84,7 +106,10 @@ const testing::Environment* const files = testing::AddGlobalTestEnvironment(new 
 Result run_in_files(std::vector<std::string> args, Output output = Output::pipe,
                     const std::string& output_path = "") {
     Launch launch;
-    launch.program = tool();
+    launch.program = windows_runner() != nullptr ? windows_runner() : tool();
+    if (windows_runner() != nullptr) {
+        launch.argv.push_back(windows_runner());
+    }
     launch.argv.push_back(tool());
     launch.argv.insert(launch.argv.end(), args.begin(), args.end());
     launch.directory = Files::dir->path();
@@ -99,6 +124,7 @@ struct Case {
     std::string out;
     std::string err;
     int status;
+    std::string windows_err = {}; // where Windows gives another reason
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -110,8 +136,9 @@ class Command : public testing::TestWithParam<Case> {};
 TEST_P(Command, PrintsExpectedOutputErrorAndStatus) {
     const Case& c = GetParam();
     const Result result = run_in_files(c.args);
-    EXPECT_EQ(result.out, c.out);
-    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.out, text(c.out));
+    EXPECT_EQ(result.err,
+              text(windows_runner() != nullptr && !c.windows_err.empty() ? c.windows_err : c.err));
     EXPECT_EQ(result.status, c.status);
 }
 
@@ -139,14 +166,32 @@ INSTANTIATE_TEST_SUITE_P(
              "1 2 4660\n",
              "Cannot open input file: Is a directory\n",
              2},
-        Case{"not_a_directory", {"db-a/x"}, "", "Cannot open input file: Not a directory\n", 2},
+        Case{"not_a_directory",
+             {"db-a/x"},
+             "",
+             "Cannot open input file: Not a directory\n",
+             2,
+             missing_file},
         Case{"text_stops_the_walk", {"db-a", "text", "missing"}, "1 2 4660\n", not_database, 3},
         Case{"empty_file", {"db-a", "empty"}, "1 2 4660\n", not_database, 3},
         Case{"three_bytes", {"three"}, "", not_database, 3},
         Case{"digit_four_signature", {"digit-4", "db-a"}, "", not_database, 3}),
     [](const auto& param) { return std::string(param.param.name); });
 
+TEST(Usage, NoFileNameOnWindowsShowsTheWindowsPathOfTheProgram) {
+    if (windows_runner() == nullptr) {
+        GTEST_SKIP() << "for the Windows build only";
+    }
+    const char* shown = std::getenv("PREFIXDB_TOOL_SHOWN");
+    ASSERT_NE(shown, nullptr) << "PREFIXDB_TOOL_SHOWN names the Windows path of the program";
+    const Result result = run_in_files({});
+    EXPECT_EQ(result.out, text(usage_for(shown)));
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.status, 1);
+}
+
 TEST(Usage, NoFileNamePrintsUsageWithTheRealPathOfTheProgram) {
+    SKIP_ON_WINDOWS("Windows has no symlinks and no PATH lookup by argv[0]");
     TempDir scratch;
     const std::string link = scratch / "prefixdb-version";
     ASSERT_EQ(symlink(real(tool()).c_str(), link.c_str()), 0);
@@ -178,6 +223,7 @@ TEST(Usage, NoFileNamePrintsUsageWithTheRealPathOfTheProgram) {
 }
 
 TEST(Usage, WithoutProcTheNameIsResolvedAgainstTheWorkingDirectoryOrPath) {
+    SKIP_ON_WINDOWS("Windows always reports the module's path");
     if (!prefixdb::test::privileged()) {
         GTEST_SKIP() << "hiding /proc needs a private mount namespace, which needs root";
     }
@@ -212,6 +258,7 @@ TEST(Usage, WithoutProcTheNameIsResolvedAgainstTheWorkingDirectoryOrPath) {
 }
 
 TEST(Permissions, UnreadableFileIsRefusedWithTheSystemText) {
+    SKIP_ON_WINDOWS("Wine runs with the Unix user's rights and needs its own prefix");
     // Run as an ordinary user from a directory that user can reach, whoever runs the tests.
     TempDir scratch;
     const std::string copy = scratch / "prefixdb-version";
@@ -255,7 +302,7 @@ TEST(FailedOutput, IsReportedWithStatusFourOnlyWhenAllElseSucceeded) {
     for (const Attempt& attempt : attempts) {
         const Result result = run_in_files(attempt.args, attempt.output, "/dev/full");
         EXPECT_EQ(result.out, "") << attempt.what;
-        EXPECT_EQ(result.err, attempt.err) << attempt.what;
+        EXPECT_EQ(result.err, text(attempt.err)) << attempt.what;
         EXPECT_EQ(result.status, attempt.status) << attempt.what;
     }
 }
@@ -264,8 +311,8 @@ TEST(Buffering, LinesBeforeAFailureStillReachAFile) {
     TempDir scratch;
     const Result result =
         run_in_files({"db-a", "db-b", "missing", "db-a"}, Output::file, scratch / "out");
-    EXPECT_EQ(read_file(scratch / "out"), "1 2 4660\n3 2 1\n");
-    EXPECT_EQ(result.err, missing_file);
+    EXPECT_EQ(read_file(scratch / "out"), text("1 2 4660\n3 2 1\n"));
+    EXPECT_EQ(result.err, text(missing_file));
     EXPECT_EQ(result.status, 2);
 }
 
@@ -280,13 +327,14 @@ TEST(Buffering, OnAFileTheMessageFollowsTheFullBlocksAndPrecedesTheRest) {
         const std::string all = repeat(line, lines);
         const std::size_t flushed = all.size() / 4096 * 4096;
         EXPECT_EQ(read_file(scratch / "both"),
-                  all.substr(0, flushed) + missing_file + all.substr(flushed))
+                  text(all.substr(0, flushed) + missing_file + all.substr(flushed)))
             << lines << " lines";
         EXPECT_EQ(result.status, 2);
     }
 }
 
 TEST(Buffering, OnATerminalEachLineGoesOutAtOnce) {
+    SKIP_ON_WINDOWS("Wine offers no console on a pseudo-terminal");
     const Result result = run_in_files({"db-a", "db-b", "text"}, Output::terminal);
     EXPECT_EQ(result.out, "1 2 4660\r\n3 2 1\r\nNo dial prefix database\r\n");
     EXPECT_EQ(result.status, 3);

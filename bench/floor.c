@@ -7,7 +7,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     static char output[4096];
     setvbuf(stdout, output, _IOFBF, sizeof output);
     for (int i = 1; i < argc; ++i) {

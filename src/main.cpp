@@ -87,12 +87,12 @@ Inspection inspect(const char* name) {
     // A buffer the size of the header makes the whole header one small read, and spares the
     // stream allocating a buffer of its own (and the stat that sizes it).
     std::array<char, 8> buffer{};
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+    static_cast<void>(std::setvbuf(file, buffer.data(), _IOFBF, buffer.size()));
     const std::optional<PrefixDbHeader> header = prefixdb::read_header(file);
     // A directory opens for reading here and fails only at the first read; it is refused as
     // systems that fail the open refuse it, at no cost for the files that are no directory.
     const bool directory = !header && std::ferror(file) != 0 && errno == EISDIR;
-    std::fclose(file);
+    static_cast<void>(std::fclose(file)); // Nothing was written, so nothing can be lost.
     if (directory) {
         return {Outcome::cannot_open, {}, EISDIR};
     }
@@ -112,9 +112,10 @@ int write_error() {
 int main(int argc, char* argv[]) {
     // The buffer is static because the stream still uses it while exit flushes it.
     static std::array<char, 4096> output_buffer;
-    std::setvbuf(stdout, output_buffer.data(), output_buffering(), output_buffer.size());
+    static_cast<void>(
+        std::setvbuf(stdout, output_buffer.data(), output_buffering(), output_buffer.size()));
     // Messages go out at once, ahead of buffered lines, on every C library.
-    std::setvbuf(stderr, nullptr, _IONBF, 0);
+    static_cast<void>(std::setvbuf(stderr, nullptr, _IONBF, 0));
 
     if (argc < 2) {
         usage(argc > 0 ? argv[0] : nullptr);
@@ -127,7 +128,7 @@ int main(int argc, char* argv[]) {
             fail_with_error(cannot_open_message, inspection.error, status_cannot_open);
         }
         if (inspection.outcome == Outcome::not_database) {
-            std::fputs(not_database_message, stderr);
+            static_cast<void>(std::fputs(not_database_message, stderr));
             std::exit(status_not_database);
         }
         const prefixdb::VersionLine line = prefixdb::format_version_line(inspection.header);

@@ -7,12 +7,13 @@ namespace {
 
 constexpr std::array<unsigned char, 4> signature{0x68, 0x57, 0x46, 0x35};
 
-// The buffer starts zeroed, so the bytes a short file lacks count as zero.
+// The bytes a short file lacks count as zero.
 std::uint16_t read_word(std::FILE* stream) {
     std::array<unsigned char, 2> bytes{};
-    static_cast<void>(std::fread(bytes.data(), 1, bytes.size(), stream));
-    return static_cast<std::uint16_t>(static_cast<unsigned>(bytes[0]) |
-                                      static_cast<unsigned>(bytes[1]) << 8U);
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), stream);
+    const unsigned low = got > 0 ? bytes[0] : 0U;
+    const unsigned high = got > 1 ? bytes[1] : 0U;
+    return static_cast<std::uint16_t>(low | high << 8U);
 }
 
 char* put_number(char* first, char* last, unsigned value) {

@@ -131,9 +131,11 @@ int main(int argc, char* argv[]) {
             static_cast<void>(std::fputs(not_database_message, stderr));
             std::exit(status_not_database);
         }
+        // Once output has failed, the walk goes on only to find a file that cannot be opened or
+        // is no database, whose status takes precedence.
         const prefixdb::VersionLine line = prefixdb::format_version_line(inspection.header);
-        if (std::fwrite(line.text.data(), 1, line.length, stdout) != line.length &&
-            output_error == 0) {
+        if (output_error == 0 &&
+            std::fwrite(line.text.data(), 1, line.length, stdout) != line.length) {
             output_error = write_error();
         }
     }

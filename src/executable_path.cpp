@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "executable_path.hpp"
 
 #include <climits>
@@ -55,7 +56,8 @@ bool system_reported_path(ExecutablePath& out) {
         // The name was cut short to fit: try again with more room.
         wide.resize(wide.size() * 2);
     }
-    return WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, out.text.data(),
+    // UTF-8, whatever the code page: the path may hold any character the file system allows.
+    return WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, out.text.data(),
                                static_cast<int>(out.text.size()), nullptr, nullptr) > 0;
 }
 #elif defined(__APPLE__)
@@ -90,11 +92,7 @@ bool system_reported_path(ExecutablePath&) {
 }
 #endif
 
-#if defined(_WIN32)
-bool find_program(std::string_view, const char*, ExecutablePath&) {
-    return false;
-}
-#else
+#if !defined(_WIN32)
 bool is_executable_file(const char* path) {
     struct stat status {};
     return stat(path, &status) == 0 && S_ISREG(status.st_mode) && access(path, X_OK) == 0;
@@ -136,6 +134,15 @@ bool find_program(std::string_view name, const char* search_path, ExecutablePath
 
 } // namespace
 
+#if defined(_WIN32)
+ExecutablePath executable_path(const NativeChar*) {
+    ExecutablePath path{};
+    if (!system_reported_path(path)) {
+        copy_path(program_name, path);
+    }
+    return path;
+}
+#else
 ExecutablePath resolve_program(const char* argv0, const char* search_path) {
     ExecutablePath path{};
     if (argv0 == nullptr || *argv0 == '\0') {
@@ -155,5 +162,6 @@ ExecutablePath executable_path(const char* argv0) {
     }
     return resolve_program(argv0, std::getenv("PATH"));
 }
+#endif
 
 } // namespace prefixdb

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: MIT
 // prefixdb-version: print the version of each dial prefix database named on the command line.
 #include "executable_path.hpp"
+#include "input_file.hpp"
 #include "prefixdb_header.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +19,7 @@
 
 namespace {
 
+using prefixdb::NativeChar;
 using prefixdb::PrefixDbHeader;
 
 constexpr const char* usage_text =
@@ -32,6 +36,9 @@ enum ExitStatus : int {
     status_cannot_write = 4,
 };
 
+// Scripts see standard output in whole blocks of this size.
+constexpr std::size_t output_block = 4096;
+
 enum class Outcome { database, cannot_open, not_database };
 
 struct Inspection {
@@ -40,8 +47,38 @@ struct Inspection {
     int error;
 };
 
-[[noreturn]] void usage(const char* argv0) {
+struct Output {
+    std::size_t in_block; // bytes written since the last full block
+    int error;            // the errno value of the first failed write, 0 while none failed
+};
+
+#ifdef _WIN32
+// A console shows UTF-16, whatever its code page; elsewhere the UTF-8 text goes out as it is.
+bool print_on_console(const char* text) {
+    HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (console == INVALID_HANDLE_VALUE || GetConsoleMode(console, &mode) == 0) {
+        return false;
+    }
+    static std::array<wchar_t, prefixdb::max_path * 2> wide;
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(),
+                                           static_cast<int>(wide.size()));
+    DWORD written = 0;
+    return length > 0 && WriteConsoleW(console, wide.data(), static_cast<DWORD>(length - 1),
+                                       &written, nullptr) != 0;
+}
+#endif
+
+[[noreturn]] void usage(const NativeChar* argv0) {
     const prefixdb::ExecutablePath self = prefixdb::executable_path(argv0);
+#ifdef _WIN32
+    static std::array<char, prefixdb::max_path * 2 + 64> text;
+    static_cast<void>(
+        std::snprintf(text.data(), text.size(), usage_text, self.text.data(), self.text.data()));
+    if (print_on_console(text.data())) {
+        std::exit(status_usage);
+    }
+#endif
     std::printf(usage_text, self.text.data(), self.text.data());
     std::exit(status_usage);
 }
@@ -53,8 +90,8 @@ struct Inspection {
     std::exit(status);
 }
 
-// Scripts see output in whole 4096-byte blocks, a terminal line by line. Windows has no line
-// buffering; there each line goes out whole, unbuffered.
+// Line by line on a terminal, whole blocks otherwise. Windows has no line buffering; there each
+// line goes out whole, unbuffered.
 int output_buffering() {
 #ifdef _WIN32
     return _isatty(_fileno(stdout)) != 0 ? _IONBF : _IOFBF;
@@ -63,37 +100,17 @@ int output_buffering() {
 #endif
 }
 
-// Windows refuses to open a directory with "Permission denied"; name the real reason instead,
-// as the other systems do.
-int open_error(const char* name) {
-    const int error = errno;
-#ifdef _WIN32
-    const DWORD attributes = GetFileAttributesA(name);
-    if (error == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return EISDIR;
+Inspection inspect(const NativeChar* name) {
+    prefixdb::InputFile file{};
+    const int error = prefixdb::open_input(name, file);
+    if (error != 0) {
+        return {Outcome::cannot_open, {}, error};
     }
-#else
-    static_cast<void>(name);
-#endif
-    return error;
-}
-
-Inspection inspect(const char* name) {
-    std::FILE* const file = std::fopen(name, "rb");
-    if (file == nullptr) {
-        return {Outcome::cannot_open, {}, open_error(name)};
-    }
-    // A buffer the size of the header makes the whole header one small read, and spares the
-    // stream allocating a buffer of its own (and the stat that sizes it).
-    std::array<char, 8> buffer{};
-    static_cast<void>(std::setvbuf(file, buffer.data(), _IOFBF, buffer.size()));
-    const std::optional<PrefixDbHeader> header = prefixdb::read_header(file);
-    // A directory opens for reading here and fails only at the first read; it is refused as
-    // systems that fail the open refuse it, at no cost for the files that are no directory.
-    const bool directory = !header && std::ferror(file) != 0 && errno == EISDIR;
-    static_cast<void>(std::fclose(file)); // Nothing was written, so nothing can be lost.
-    if (directory) {
+    const std::optional<PrefixDbHeader> header = read_header(prefixdb::byte_stream(file));
+    prefixdb::close_input(file);
+    // A directory opens for reading on some systems and fails only at the first read; it is
+    // refused as the systems that fail the open refuse it, at no cost for other files.
+    if (!header && file.error == EISDIR) {
         return {Outcome::cannot_open, {}, EISDIR};
     }
     if (!header) {
@@ -107,11 +124,39 @@ int write_error() {
     return errno != 0 ? errno : EIO;
 }
 
+// Once a write has failed nothing more is written. A block is flushed the moment it fills,
+// because some C libraries would otherwise send a full buffer out together with what follows.
+void put(Output& output, const char* text, std::size_t length) {
+    while (length > 0 && output.error == 0) {
+        const std::size_t part = std::min(length, output_block - output.in_block);
+        errno = 0;
+        if (std::fwrite(text, 1, part, stdout) != part) {
+            output.error = write_error();
+            return;
+        }
+        text += part;
+        length -= part;
+        output.in_block += part;
+        if (output.in_block == output_block) {
+            output.in_block = 0;
+            errno = 0;
+            if (std::fflush(stdout) != 0) {
+                output.error = write_error();
+            }
+        }
+    }
+}
+
 } // namespace
 
+#ifdef _WIN32
+int wmain(int argc, wchar_t* argv[]) {
+#else
 int main(int argc, char* argv[]) {
-    // The buffer is static because the stream still uses it while exit flushes it.
-    static std::array<char, 4096> output_buffer;
+#endif
+    // The buffer is static because the stream still uses it while exit flushes it. It holds a
+    // little more than a block, as some C libraries keep part of it for pushed-back characters.
+    static std::array<char, output_block + 16> output_buffer;
     static_cast<void>(
         std::setvbuf(stdout, output_buffer.data(), output_buffering(), output_buffer.size()));
     // Messages go out at once, ahead of buffered lines, on every C library.
@@ -121,7 +166,7 @@ int main(int argc, char* argv[]) {
         usage(argc > 0 ? argv[0] : nullptr);
     }
 
-    int output_error = 0;
+    Output output{0, 0};
     for (int i = 1; i < argc; ++i) {
         const Inspection inspection = inspect(argv[i]);
         if (inspection.outcome == Outcome::cannot_open) {
@@ -134,21 +179,19 @@ int main(int argc, char* argv[]) {
         // Once output has failed, the walk goes on only to find a file that cannot be opened or
         // is no database, whose status takes precedence.
         const prefixdb::VersionLine line = prefixdb::format_version_line(inspection.header);
-        if (output_error == 0 &&
-            std::fwrite(line.text.data(), 1, line.length, stdout) != line.length) {
-            output_error = write_error();
-        }
+        put(output, line.text.data(), line.length);
     }
 
     // Success means the lines reached their destination, so flush and check before saying so.
-    if (std::fflush(stdout) != 0 && output_error == 0) {
-        output_error = write_error();
+    errno = 0;
+    if (std::fflush(stdout) != 0 && output.error == 0) {
+        output.error = write_error();
     }
-    if (std::ferror(stdout) != 0 && output_error == 0) {
-        output_error = EIO;
+    if (std::ferror(stdout) != 0 && output.error == 0) {
+        output.error = EIO;
     }
-    if (output_error != 0) {
-        fail_with_error(cannot_write_message, output_error, status_cannot_write);
+    if (output.error != 0) {
+        fail_with_error(cannot_write_message, output.error, status_cannot_write);
     }
     return status_success;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "prefixdb_header.hpp"
 
 #include <charconv>
@@ -8,9 +9,9 @@ namespace {
 constexpr std::array<unsigned char, 4> signature{0x68, 0x57, 0x46, 0x35};
 
 // The bytes a short file lacks count as zero.
-std::uint16_t read_word(std::FILE* stream) {
+std::uint16_t read_word(const ByteStream& stream) {
     std::array<unsigned char, 2> bytes{};
-    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), stream);
+    const std::size_t got = stream.read(stream.source, bytes.data(), bytes.size());
     const unsigned low = got > 0 ? bytes[0] : 0U;
     const unsigned high = got > 1 ? bytes[1] : 0U;
     return static_cast<std::uint16_t>(low | high << 8U);
@@ -22,9 +23,10 @@ char* put_number(char* first, char* last, unsigned value) {
 
 } // namespace
 
-std::optional<PrefixDbHeader> read_header(std::FILE* stream) {
+std::optional<PrefixDbHeader> read_header(const ByteStream& stream) {
     std::array<unsigned char, signature.size()> bytes{};
-    if (std::fread(bytes.data(), 1, bytes.size(), stream) != bytes.size() || bytes != signature) {
+    if (stream.read(stream.source, bytes.data(), bytes.size()) != bytes.size() ||
+        bytes != signature) {
         return std::nullopt;
     }
     const std::uint16_t first_word = read_word(stream);

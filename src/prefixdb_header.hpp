@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the eight-byte header at the start of a dial prefix database.
 #ifndef PREFIXDB_HEADER_HPP
 #define PREFIXDB_HEADER_HPP
@@ -5,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 
 namespace prefixdb {
@@ -17,11 +17,18 @@ struct PrefixDbHeader {
     std::uint16_t second_word;
 };
 
+// An open file as the reader sees it. read stores up to count bytes from source at bytes and
+// returns how many it stored; fewer than count means the file ended or could not be read.
+struct ByteStream {
+    std::size_t (*read)(void* source, unsigned char* bytes, std::size_t count);
+    void* source;
+};
+
 // Reads the header from a stream positioned at its first byte. Returns nothing when the stream
 // does not begin with the signature. A header cut short after the signature is accepted, with
-// each missing byte read as zero. Reads four bytes, then two and two more only when the
+// each missing byte read as zero. Asks for four bytes, then two and two more only when the
 // signature matched; never seeks, never reports read errors apart from end of file.
-std::optional<PrefixDbHeader> read_header(std::FILE* stream);
+std::optional<PrefixDbHeader> read_header(const ByteStream& stream);
 
 constexpr std::uint8_t high_byte(std::uint16_t word) {
     return static_cast<std::uint8_t>(word >> 8U);

@@ -1,12 +1,19 @@
+// SPDX-License-Identifier: MIT
 // End-to-end tests: start the built program and check standard output, standard error and the
-// exit status separately.
-#include "support.hpp"
+// exit status separately. The same table serves every build of the tool: a build for another
+// system runs under the program that PREFIXDB_TOOL_RUNNER names (Wine's loader, or qemu-user
+// with its options), and PREFIXDB_TOOL_WINDOWS says that the tool is a Windows build.
+#include "files.hpp"
+#include "process.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +23,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using prefixdb::test::bytes_of;
 using prefixdb::test::Launch;
 using prefixdb::test::Output;
@@ -32,14 +40,46 @@ std::string tool() {
     return override != nullptr ? override : PREFIXDB_TOOL;
 }
 
-// A Windows build of the tool runs under the program this names (Wine's loader).
-const char* windows_runner() {
-    return std::getenv("PREFIXDB_TOOL_RUNNER");
+std::vector<std::string> runner() {
+    std::vector<std::string> words;
+    std::istringstream line(std::getenv("PREFIXDB_TOOL_RUNNER") != nullptr
+                                ? std::getenv("PREFIXDB_TOOL_RUNNER")
+                                : "");
+    for (std::string word; line >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+bool windows() {
+    return std::getenv("PREFIXDB_TOOL_WINDOWS") != nullptr;
+}
+
+// Starts program with the words argv, argv[0] first, through the runner if there is one.
+// qemu-user passes argv[0] on with its -0 option; Wine passes the program's own path.
+Launch start(const std::string& program, const std::vector<std::string>& argv) {
+    Launch launch;
+    launch.program = program;
+    launch.argv = argv;
+    const std::vector<std::string> words = runner();
+    if (words.empty()) {
+        return launch;
+    }
+    launch.program = words.front();
+    launch.argv = words;
+    if (!windows() && !argv.empty()) {
+        launch.argv.insert(launch.argv.end(), {"-0", argv.front()});
+    }
+    launch.argv.push_back(program);
+    if (!argv.empty()) {
+        launch.argv.insert(launch.argv.end(), argv.begin() + 1, argv.end());
+    }
+    return launch;
 }
 
 // What the tool writes on its text streams for \n: CR LF on Windows.
 std::string text(const std::string& lines) {
-    if (windows_runner() == nullptr) {
+    if (!windows()) {
         return lines;
     }
     std::string translated;
@@ -50,13 +90,20 @@ std::string text(const std::string& lines) {
 }
 
 #define SKIP_ON_WINDOWS(why)                                                                       \
-    if (windows_runner() != nullptr) {                                                             \
+    if (windows()) {                                                                               \
         GTEST_SKIP() << "not for the Windows build: " << (why);                                    \
     }
 
 std::string real(const std::string& path) {
     char resolved[PATH_MAX];
     return realpath(path.c_str(), resolved) != nullptr ? resolved : "";
+}
+
+// The path of a file as a Windows program under Wine sees it.
+std::string wine_path(const std::string& path) {
+    std::string shown = "Z:" + path;
+    std::replace(shown.begin(), shown.end(), '/', '\\');
+    return shown;
 }
 
 std::string usage_for(const std::string& path) {
@@ -94,6 +141,10 @@ public:
         write_file(d / "huge", bytes_of("68 57 46 35 34 12 02 01"));
         ASSERT_EQ(truncate((d / "huge").c_str(), 64LL << 30), 0) << "a sparse 64 GiB database";
         ASSERT_EQ(mkdir((d / "dir").c_str(), 0755), 0);
+        ASSERT_EQ(mkdir((d / "Каталог").c_str(), 0755), 0);
+        for (const char* name : {"日本語.db", "🙂.db", "Каталог/база.db"}) {
+            write_file(d / name, bytes_of("68 57 46 35 34 12 02 01"));
+        }
     }
     void TearDown() override { dir.reset(); }
 
@@ -104,13 +155,9 @@ const testing::Environment* const files = testing::AddGlobalTestEnvironment(new 
 
 Result run_in_files(std::vector<std::string> args, Output output = Output::pipe,
                     const std::string& output_path = "") {
-    Launch launch;
-    launch.program = windows_runner() != nullptr ? windows_runner() : tool();
-    if (windows_runner() != nullptr) {
-        launch.argv.push_back(windows_runner());
-    }
-    launch.argv.push_back(tool());
-    launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+    std::vector<std::string> argv{tool()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Launch launch = start(tool(), argv);
     launch.directory = Files::dir->path();
     launch.output = output;
     launch.output_path = output_path;
@@ -137,7 +184,7 @@ TEST_P(Command, PrintsExpectedOutputErrorAndStatus) {
     const Result result = run_in_files(c.args);
     EXPECT_EQ(result.out, text(c.out));
     EXPECT_EQ(result.err,
-              text(windows_runner() != nullptr && !c.windows_err.empty() ? c.windows_err : c.err));
+              text(windows() && !c.windows_err.empty() ? c.windows_err : c.err));
     EXPECT_EQ(result.status, c.status);
 }
 
@@ -156,6 +203,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"truncated_header_reads_zeros", {"db-short", "db-b"}, "0 0 52\n3 2 1\n", "", 0},
         Case{"huge_sparse_file", {"huge"}, "1 2 4660\n", "", 0},
         Case{"dash_name_is_a_file", {"-v"}, "3 2 1\n", "", 0},
+        Case{"names_in_any_script",
+             {"日本語.db", "🙂.db", "Каталог/база.db"},
+             "1 2 4660\n1 2 4660\n1 2 4660\n",
+             "",
+             0},
         Case{"lone_dash_is_a_missing_file", {"-"}, "", missing_file, 2},
         Case{"empty_name", {""}, "", missing_file, 2},
         Case{"missing_stops_the_walk", {"db-a", "missing", "text"}, "1 2 4660\n", missing_file, 2},
@@ -177,14 +229,19 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"digit_four_signature", {"digit-4", "db-a"}, "", not_database, 3}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST(Usage, NoFileNameOnWindowsShowsTheWindowsPathOfTheProgram) {
-    if (windows_runner() == nullptr) {
-        GTEST_SKIP() << "for the Windows build only";
-    }
-    const char* shown = std::getenv("PREFIXDB_TOOL_SHOWN");
-    ASSERT_NE(shown, nullptr) << "PREFIXDB_TOOL_SHOWN names the Windows path of the program";
-    const Result result = run_in_files({});
-    EXPECT_EQ(result.out, text(usage_for(shown)));
+// The copy lives in a folder whose name no single-byte code page holds.
+TEST(Usage, NoFileNameShowsTheProgramsPathInUtf8) {
+    TempDir scratch;
+    const fs::path folder = scratch / "Каталог";
+    ASSERT_TRUE(fs::create_directory(folder));
+    const fs::path copy = folder / fs::path(tool()).filename();
+    fs::copy_file(tool(), copy);
+    fs::permissions(copy, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+    const std::string path = copy.string();
+
+    const Result result = run(start(path, {path}));
+    EXPECT_EQ(result.out, text(usage_for(windows() ? wine_path(path) : path)));
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.status, 1);
 }
@@ -209,15 +266,16 @@ TEST(Usage, NoFileNamePrintsUsageWithTheRealPathOfTheProgram) {
         {"PATH lookup", link, {"prefixdb-version"}, ""},
         {"no words at all", tool(), {}, ""},
     };
-    for (const Start& start : starts) {
-        Launch launch;
-        launch.program = start.program;
-        launch.argv = start.argv;
-        launch.directory = start.directory;
+    for (const Start& how : starts) {
+        if (how.argv.empty() && !runner().empty()) {
+            continue; // An emulator cannot start a program without any words.
+        }
+        Launch launch = start(how.program, how.argv);
+        launch.directory = how.directory;
         const Result result = run(launch);
-        EXPECT_EQ(result.out, usage_for(real(tool()))) << start.how;
-        EXPECT_EQ(result.err, "") << start.how;
-        EXPECT_EQ(result.status, 1) << start.how;
+        EXPECT_EQ(result.out, usage_for(real(tool()))) << how.how;
+        EXPECT_EQ(result.err, "") << how.how;
+        EXPECT_EQ(result.status, 1) << how.how;
     }
 }
 
@@ -245,17 +303,15 @@ TEST(Usage, WithoutProcTheNameIsResolvedAgainstTheWorkingDirectoryOrPath) {
         {"found in PATH", "prefixdb-version", "/nowhere:" + scratch.path(), real(tool())},
         {"found nowhere", "prefixdb-version", "/nowhere", "prefixdb-version"},
     };
-    for (const Start& start : starts) {
-        Launch launch;
-        launch.program = link;
-        launch.argv = {start.argv0};
+    for (const Start& how : starts) {
+        Launch launch = start(link, {how.argv0});
         launch.directory = scratch.path();
-        launch.environment = {"PATH=" + start.path};
+        launch.environment = {"PATH=" + how.path};
         launch.without_proc = true;
         const Result result = run(launch);
-        EXPECT_EQ(result.out, usage_for(start.shown)) << start.how;
-        EXPECT_EQ(result.err, "") << start.how;
-        EXPECT_EQ(result.status, 1) << start.how;
+        EXPECT_EQ(result.out, usage_for(how.shown)) << how.how;
+        EXPECT_EQ(result.err, "") << how.how;
+        EXPECT_EQ(result.status, 1) << how.how;
     }
 }
 
@@ -270,9 +326,7 @@ TEST(Permissions, UnreadableFileIsRefusedWithTheSystemText) {
     write_file(scratch / "secret", bytes_of("68 57 46 35 34 12 02 01"));
     ASSERT_EQ(chmod((scratch / "secret").c_str(), 0), 0);
 
-    Launch launch;
-    launch.program = copy;
-    launch.argv = {copy, "db", "secret", "db"};
+    Launch launch = start(copy, {copy, "db", "secret", "db"});
     launch.directory = scratch.path();
     launch.unprivileged = true;
     const Result result = run(launch);

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: MIT
+// Unit tests of finding the program by the name it was started under.
 #include "executable_path.hpp"
-#include "support.hpp"
+#include "files.hpp"
 
 #include <climits>
 #include <cstdlib>

@@ -1,33 +1,13 @@
-// Scratch files and child processes for the tests.
-#ifndef PREFIXDB_TESTS_SUPPORT_HPP
-#define PREFIXDB_TESTS_SUPPORT_HPP
+// SPDX-License-Identifier: MIT
+// Child processes for the end-to-end tests.
+#ifndef PREFIXDB_TESTS_PROCESS_HPP
+#define PREFIXDB_TESTS_PROCESS_HPP
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace prefixdb::test {
-
-// A fresh directory, world-readable so that an unprivileged child can reach it; removed with
-// everything in it when the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string operator/(std::string_view name) const;
-
-private:
-    std::string path_;
-};
-
-void write_file(const std::string& path, std::string_view bytes);
-
-// Bytes written as hexadecimal pairs, "68 57 46 35".
-std::string bytes_of(std::string_view hex);
 
 enum class Output {
     pipe,        // captured separately into Result::out

@@ -1,4 +1,5 @@
-#include "support.hpp"
+// SPDX-License-Identifier: MIT
+#include "process.hpp"
 
 #include <array>
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <stdexcept>
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <grp.h>
 #include <poll.h>
 #include <pty.h>
@@ -30,10 +30,6 @@ constexpr int poll_timeout_ms = 20000;
 
 [[noreturn]] void fail(const std::string& what) {
     throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-int remove_entry(const char* path, const struct stat*, int, struct FTW*) {
-    return std::remove(path);
 }
 
 std::vector<char*> pointers_to(std::vector<std::string>& words) {
@@ -130,42 +126,6 @@ void drain(int out, int err, Result& result) {
 }
 
 } // namespace
-
-TempDir::TempDir() {
-    std::string pattern = "/tmp/prefixdb-test-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        fail("mkdtemp");
-    }
-    path_ = pattern;
-    chmod(path_.c_str(), 0755);
-}
-
-TempDir::~TempDir() {
-    nftw(path_.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-}
-
-std::string TempDir::operator/(std::string_view name) const {
-    return path_ + "/" + std::string(name);
-}
-
-void write_file(const std::string& path, std::string_view bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        fail("cannot create " + path);
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fclose(file) != 0 || !written) {
-        fail("cannot write " + path);
-    }
-}
-
-std::string bytes_of(std::string_view hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 3) {
-        bytes.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
-    }
-    return bytes;
-}
 
 Result run(const Launch& launch) {
     std::vector<std::string> words = launch.argv;

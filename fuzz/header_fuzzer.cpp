@@ -1,16 +1,14 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target for the header reader. The input is the start of a file; the reader sees it
-// through an unbuffered stream that records how far it was asked to read.
+// through a stream that records how far it was asked to read.
 #include "prefixdb_header.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <optional>
-
-#include <sys/types.h>
 
 namespace {
 
@@ -21,13 +19,13 @@ struct Source {
     std::size_t furthest; // the end of the furthest range asked for
 };
 
-ssize_t read_source(void* cookie, char* buffer, std::size_t length) {
+std::size_t read_source(void* cookie, unsigned char* buffer, std::size_t length) {
     auto* source = static_cast<Source*>(cookie);
     source->furthest = std::max(source->furthest, source->offset + length);
     const std::size_t count = std::min(length, source->size - source->offset);
     std::memcpy(buffer, source->data + source->offset, count);
     source->offset += count;
-    return static_cast<ssize_t>(count);
+    return count;
 }
 
 struct Reading {
@@ -37,16 +35,9 @@ struct Reading {
 
 Reading read_from(const std::uint8_t* data, std::size_t size) {
     Source source{data, size, 0, 0};
-    std::FILE* stream = fopencookie(&source, "rb", {read_source, nullptr, nullptr, nullptr});
-    if (stream == nullptr) {
-        __builtin_trap();
-    }
-    // Unbuffered, every request of the reader reaches read_source as it is.
-    std::setvbuf(stream, nullptr, _IONBF, 0);
-    Reading reading{prefixdb::read_header(stream), 0};
-    std::fclose(stream);
-    reading.furthest = source.furthest;
-    return reading;
+    const std::optional<prefixdb::PrefixDbHeader> header =
+        prefixdb::read_header(prefixdb::ByteStream{read_source, &source});
+    return {header, source.furthest};
 }
 
 void check(bool invariant) {

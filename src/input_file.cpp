@@ -77,8 +77,8 @@ long read_some(InputFile& file, unsigned char* bytes, std::size_t count) {
 std::size_t read_bytes(void* source, unsigned char* bytes, std::size_t count) {
     InputFile& file = *static_cast<InputFile*>(source);
     while (file.filled - file.taken < count && file.filled < file.buffer.size() && !file.at_end) {
-        const long got = read_some(file, file.buffer.data() + file.filled,
-                                   file.buffer.size() - file.filled);
+        const long got =
+            read_some(file, file.buffer.data() + file.filled, file.buffer.size() - file.filled);
         if (got <= 0) {
             file.at_end = true;
         } else {
@@ -96,8 +96,9 @@ std::size_t read_bytes(void* source, unsigned char* bytes, std::size_t count) {
 int open_input(const NativeChar* name, InputFile& file) {
     file = InputFile{};
 #ifdef _WIN32
-    file.handle = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.handle =
+        CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file.handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         // Windows refuses to open a directory as "access denied"; name the real reason, as the
@@ -105,8 +106,9 @@ int open_input(const NativeChar* name, InputFile& file) {
         return error == ERROR_ACCESS_DENIED && is_directory(name) ? EISDIR : errno_for(error);
     }
 #else
-    // O_NOCTTY: a terminal named on the command line must not become the controlling one.
-    file.descriptor = open(name, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    // A terminal named on the command line must not become the controlling one. O_CLOEXEC is
+    // left out: nothing is ever executed, and musl pays for it with a call to fcntl.
+    file.descriptor = open(name, O_RDONLY | O_NOCTTY);
     if (file.descriptor < 0) {
         return errno;
     }

@@ -61,8 +61,8 @@ bool print_on_console(const char* text) {
         return false;
     }
     static std::array<wchar_t, prefixdb::max_path * 2> wide;
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(),
-                                           static_cast<int>(wide.size()));
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), static_cast<int>(wide.size()));
     DWORD written = 0;
     return length > 0 && WriteConsoleW(console, wide.data(), static_cast<DWORD>(length - 1),
                                        &written, nullptr) != 0;

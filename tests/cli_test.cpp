@@ -42,9 +42,8 @@ std::string tool() {
 
 std::vector<std::string> runner() {
     std::vector<std::string> words;
-    std::istringstream line(std::getenv("PREFIXDB_TOOL_RUNNER") != nullptr
-                                ? std::getenv("PREFIXDB_TOOL_RUNNER")
-                                : "");
+    std::istringstream line(
+        std::getenv("PREFIXDB_TOOL_RUNNER") != nullptr ? std::getenv("PREFIXDB_TOOL_RUNNER") : "");
     for (std::string word; line >> word;) {
         words.push_back(word);
     }
@@ -183,8 +182,7 @@ TEST_P(Command, PrintsExpectedOutputErrorAndStatus) {
     const Case& c = GetParam();
     const Result result = run_in_files(c.args);
     EXPECT_EQ(result.out, text(c.out));
-    EXPECT_EQ(result.err,
-              text(windows() && !c.windows_err.empty() ? c.windows_err : c.err));
+    EXPECT_EQ(result.err, text(windows() && !c.windows_err.empty() ? c.windows_err : c.err));
     EXPECT_EQ(result.status, c.status);
 }
 

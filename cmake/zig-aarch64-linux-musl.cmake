@@ -1,0 +1,9 @@
+# SPDX-License-Identifier: MIT
+# Fully static aarch64 Linux executables against musl, which start faster than any dynamically linked
+# program and run on every Linux distribution.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+set(PREFIXDB_ZIG_TARGET aarch64-linux-musl)
+include(${CMAKE_CURRENT_LIST_DIR}/zig.cmake)
+set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Measure prefixdb-version against a minimal C program that does the least work possible.
 
 Builds the tool (Release) and the floor program (bench/floor.c), makes its own databases, checks

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * The least work a version printer can do, as a yardstick for prefixdb-version: per file one
  * open, one read of the eight header bytes and one close, and one block-buffered standard

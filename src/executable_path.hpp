@@ -3,7 +3,7 @@
 #ifndef PREFIXDB_EXECUTABLE_PATH_HPP
 #define PREFIXDB_EXECUTABLE_PATH_HPP
 
-#include "input_file.hpp"
+#include "native_char.hpp"
 
 #include <array>
 #include <cstddef>

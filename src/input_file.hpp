@@ -4,20 +4,13 @@
 #ifndef PREFIXDB_INPUT_FILE_HPP
 #define PREFIXDB_INPUT_FILE_HPP
 
+#include "native_char.hpp"
 #include "prefixdb_header.hpp"
 
 #include <array>
 #include <cstddef>
 
 namespace prefixdb {
-
-// The characters of a command-line word as the system hands them over: UTF-16 on Windows, so
-// that every name its file systems hold arrives intact, bytes elsewhere.
-#ifdef _WIN32
-using NativeChar = wchar_t;
-#else
-using NativeChar = char;
-#endif
 
 struct InputFile {
 #ifdef _WIN32

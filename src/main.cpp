@@ -75,11 +75,12 @@ bool print_on_console(const char* text) {
     static std::array<char, prefixdb::max_path * 2 + 64> text;
     static_cast<void>(
         std::snprintf(text.data(), text.size(), usage_text, self.text.data(), self.text.data()));
-    if (print_on_console(text.data())) {
-        std::exit(status_usage);
+    if (!print_on_console(text.data())) {
+        static_cast<void>(std::fputs(text.data(), stdout));
     }
-#endif
+#else
     std::printf(usage_text, self.text.data(), self.text.data());
+#endif
     std::exit(status_usage);
 }
 
